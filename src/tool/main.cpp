@@ -1,0 +1,3 @@
+#include "tool/dispatch.hpp"
+
+int main(int argc, char** argv) { return levelkit::runCommand(argc, argv); }
