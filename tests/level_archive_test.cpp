@@ -2,16 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "level_builder.hpp"
+#include "test_support.hpp"
 
 namespace {
 
 TEST(LevelArchive, ReadThenWriteKeepsEverythingButChecksumAndSize) {
-    const auto dir = std::filesystem::temp_directory_path() / "levelkit_smoke";
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / "a.lvl").string();
+    testsupport::ScratchDir dir;
+    const std::string path = dir.file("a.lvl");
     levelgen::LevelParts parts = levelgen::sampleLevel(levelgen::kSmallVersion);
     parts.checksum = 1;
     levelgen::writeFile(path, levelgen::buildLevel(parts));
@@ -23,6 +21,12 @@ TEST(LevelArchive, ReadThenWriteKeepsEverythingButChecksumAndSize) {
     ASSERT_TRUE(levelkit::writeLevelFile(archive, path));
     parts.checksum.reset();
     EXPECT_EQ(levelgen::readFile(path), levelgen::buildLevel(parts));
+}
+
+TEST(Cli, NoArgumentsPrintsUsageWithoutLineBreak) {
+    const testsupport::RunResult run = testsupport::runLevelkit({});
+    EXPECT_EQ(run.out, "You're doing it wrong!");
+    EXPECT_EQ(run.status, 0);
 }
 
 }  // namespace
