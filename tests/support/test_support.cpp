@@ -6,17 +6,18 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 
 namespace testsupport {
 
 ScratchDir::ScratchDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "levelkit-test.XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
+        std::perror("mkdtemp");
+        std::abort();
     }
     path_ = pattern;
 }
@@ -41,7 +42,8 @@ RunResult runLevelkit(const std::vector<std::string>& args, const RunOptions& op
     const std::string errPath = capture.file("stderr");
     const pid_t pid = ::fork();
     if (pid < 0) {
-        throw std::runtime_error("fork failed");
+        std::perror("fork");
+        std::abort();
     }
     if (pid == 0) {
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
