@@ -41,6 +41,11 @@ bool reportShortFile(const std::string& path, std::uint64_t length, std::uint64_
     return false;
 }
 
+bool reportReadError(const std::string& path, int error) {
+    std::printf("Failed to load file: %s (%s)\n", path.c_str(), std::strerror(error));
+    return false;
+}
+
 }  // namespace
 
 bool readLevelFile(LevelArchive& archive, const std::string& path) {
@@ -51,15 +56,14 @@ bool readLevelFile(LevelArchive& archive, const std::string& path) {
     }
     const std::optional<std::uint64_t> length = fileLength(file.get());
     if (!length) {
-        std::printf("Failed to load file: %s (%s)\n", path.c_str(), std::strerror(errno));
-        return false;
+        return reportReadError(path, errno);
     }
     if (*length < kHeaderSize) {
         return reportShortFile(path, *length, kHeaderSize);
     }
     std::array<std::uint8_t, kHeaderSize> header{};
     if (!readExactly(file.get(), header)) {
-        return reportShortFile(path, *length, kHeaderSize);
+        return reportReadError(path, std::ferror(file.get()) ? errno : EIO);
     }
     LevelArchive read;
     ByteReader reader{header};
@@ -76,8 +80,8 @@ bool readLevelFile(LevelArchive& archive, const std::string& path) {
     for (std::size_t i = 0; i < kStreamCount; ++i) {
         Bytes data(read.streams[i].compressedSize);
         if (!readExactly(file.get(), data)) {
-            // The file shrank between measuring and reading it.
-            return reportShortFile(path, *length, needed);
+            // A read error, or the file shrank between measuring and reading it.
+            return reportReadError(path, std::ferror(file.get()) ? errno : EIO);
         }
         read.streamData[i] = std::move(data);
     }
