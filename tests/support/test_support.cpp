@@ -1,20 +1,20 @@
 #include "test_support.hpp"
 
-#include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace testsupport {
 
 ScratchDir::ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "levelkit-test.XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "levelkit-test.XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         std::perror("mkdtemp");
         std::abort();
@@ -29,27 +29,57 @@ ScratchDir::~ScratchDir() {
 
 namespace {
 
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// Reads both pipes to their end at once, so that neither fills up while the tool waits on it.
+void drain(int outFd, int errFd, std::string& out, std::string& err) {
+    pollfd fds[] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+    std::string* sinks[] = {&out, &err};
+    int open = 2;
+    while (open > 0) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            std::perror("poll");
+            std::abort();
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) {
+                continue;
+            }
+            char buffer[4096];
+            const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (got > 0) {
+                sinks[i]->append(buffer, static_cast<std::size_t>(got));
+            } else if (got == 0 || errno != EINTR) {
+                ::close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
 }
 
 }  // namespace
 
 RunResult runLevelkit(const std::vector<std::string>& args, const RunOptions& options) {
-    ScratchDir capture;
-    const std::string outPath = capture.file("stdout");
-    const std::string errPath = capture.file("stderr");
+    // Pipes rather than files: a file-size limit set for the tool must not cut what it prints.
+    int outPipe[2];
+    int errPipe[2];
+    if (::pipe(outPipe) != 0 || ::pipe(errPipe) != 0) {
+        std::perror("pipe");
+        std::abort();
+    }
     const pid_t pid = ::fork();
     if (pid < 0) {
         std::perror("fork");
         std::abort();
     }
     if (pid == 0) {
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0) {
+        if (::dup2(outPipe[1], 1) < 0 || ::dup2(errPipe[1], 2) < 0) {
             ::_exit(127);
+        }
+        for (const int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) {
+            ::close(fd);
         }
         if (options.fileSizeLimit) {
             std::signal(SIGXFSZ, SIG_IGN);
@@ -69,11 +99,12 @@ RunResult runLevelkit(const std::vector<std::string>& args, const RunOptions& op
         ::execv(program, argv.data());
         ::_exit(127);
     }
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    RunResult result;
+    drain(outPipe[0], errPipe[0], result.out, result.err);
     int wstatus = 0;
     ::waitpid(pid, &wstatus, 0);
-    RunResult result;
-    result.out = slurp(outPath);
-    result.err = slurp(errPath);
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     return result;
 }
