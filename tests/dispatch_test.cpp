@@ -56,6 +56,7 @@ TEST(Dispatch, ArgumentsChooseTheRoute) {
         {{" FUSE", "none"}, kTileSwap, onlyLevel},
         {{"SPLIT ", "none"}, kTileSwap, onlyLevel},
         {{"FUS", "none"}, kTileSwap, onlyLevel},
+        {{"\xC6USE", "none"}, kTileSwap, onlyLevel},  // only A to Z fold, not bytes above 127
         {{"", "none"}, kTileSwap, onlyLevel},
         {{"lvl", "none"}, kTileSwap, onlyLevel},
         {{"FUSE"}, statistics("FUSE"), onlyLevel},
