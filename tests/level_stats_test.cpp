@@ -155,7 +155,7 @@ TEST(LevelStats, ReportLines) {
     testsupport::ScratchDir dir;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::string path = dir.file("level.j2l");
+        const std::string path = dir.file("level.lvl");
         writeLevel(path, c.width, c.height, c.events);
         const testsupport::RunResult run = testsupport::runLevelkit({path});
         EXPECT_EQ(run.out,
