@@ -86,4 +86,30 @@ LevelParts sampleLevel(std::uint16_t version);
 // Deterministic pseudo-random bytes.
 Bytes pseudoRandomBytes(std::size_t count, std::uint32_t seed);
 
+// A large-layout level sized like a busy real one: every animation record in use with 64 frames,
+// a full 4096-entry dictionary, and an event map of `side` x `side` cells of which about one in
+// twenty holds an event, of every identifier kind.
+LevelParts benchLevel(std::uint32_t side);
+
+// A `width` x `height` event map of which about `percent` in a hundred cells hold events of
+// mixed types with random identifiers.
+Bytes sparseEventMap(std::uint32_t width, std::uint32_t height, std::uint32_t percent,
+                     std::uint32_t seed);
+
+// A swap-list file of `pairs` pairs of large-layout tile numbers.
+std::string swapListText(std::size_t pairs, std::uint32_t seed);
+
+// Hand-made zlib-format streams, bit by bit, for the corners of the deflate format where decoders
+// part ways: block headers that declare reserved symbols, incomplete Huffman codes whose unused
+// codewords the data then uses, bad code-length repeats, reserved fixed-code symbols, stored
+// blocks, distances reaching before the start. Each carries the bytes a lenient decoder would
+// produce (the Adler-32 trailer is theirs) and whether zlib reads it.
+struct HandmadeStream {
+    std::string name;
+    Bytes stream;
+    Bytes lenientOutput;
+    bool zlibReads = false;
+};
+std::vector<HandmadeStream> handmadeStreams();
+
 }  // namespace levelgen

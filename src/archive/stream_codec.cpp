@@ -1,9 +1,15 @@
 #include "archive/stream_codec.hpp"
 
 #include <zlib.h>
+#ifdef LEVELKIT_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
 
 #include <algorithm>
 #include <limits>
+#include <memory>
+
+#include "archive/deflate_blocks.hpp"
 
 namespace levelkit {
 namespace {
@@ -12,6 +18,10 @@ namespace {
 // coded in two bits), so no honest stream decodes past this bound.
 constexpr std::uint64_t kMaxInflateRatio = 1032;
 constexpr std::uint64_t kInflateSlack = 64 * 1024;
+
+std::uint64_t plausibleSize(std::span<const std::uint8_t> compressed) {
+    return compressed.size() * kMaxInflateRatio + kInflateSlack;
+}
 
 struct InflateSession {
     z_stream stream{};
@@ -26,10 +36,9 @@ struct InflateSession {
     InflateSession& operator=(const InflateSession&) = delete;
 };
 
-}  // namespace
-
-std::optional<Bytes> inflateStream(std::span<const std::uint8_t> compressed,
-                                   std::uint32_t expectedSize) {
+// The reference decoder. The buffer grows with the output actually produced, up to `capacity`.
+std::optional<Bytes> inflateWithZlib(std::span<const std::uint8_t> compressed,
+                                     std::uint64_t capacity) {
     static_assert(sizeof(uInt) >= sizeof(std::uint32_t));
     if (compressed.size() > std::numeric_limits<uInt>::max()) {
         return std::nullopt;
@@ -43,17 +52,15 @@ std::optional<Bytes> inflateStream(std::span<const std::uint8_t> compressed,
     zs.next_in = const_cast<Bytef*>(compressed.data());
     zs.avail_in = static_cast<uInt>(compressed.size());
 
-    const std::uint64_t plausible = compressed.size() * kMaxInflateRatio + kInflateSlack;
-    Bytes out(static_cast<std::size_t>(std::min<std::uint64_t>(expectedSize, plausible)));
-    Bytef scratch = 0;  // a valid output pointer while the buffer is empty
+    Bytes out(static_cast<std::size_t>(std::min(capacity, plausibleSize(compressed))));
     int status = Z_OK;
     do {
         const std::size_t produced = static_cast<std::size_t>(zs.total_out);
-        if (produced == out.size() && out.size() < expectedSize) {
-            const std::size_t grown = std::max<std::size_t>(out.size() * 2, 64 * 1024);
-            out.resize(std::min<std::size_t>(grown, expectedSize));
+        if (produced == out.size() && out.size() < capacity) {
+            const std::uint64_t grown = std::max<std::uint64_t>(out.size() * 2, 64 * 1024);
+            out.resize(static_cast<std::size_t>(std::min(grown, capacity)));
         }
-        zs.next_out = out.empty() ? &scratch : out.data() + produced;
+        zs.next_out = out.data() + produced;
         zs.avail_out = static_cast<uInt>(out.size() - produced);
         status = inflate(&zs, Z_NO_FLUSH);
     } while (status == Z_OK);
@@ -62,9 +69,60 @@ std::optional<Bytes> inflateStream(std::span<const std::uint8_t> compressed,
     if (status != Z_STREAM_END) {
         return std::nullopt;
     }
-    if (zs.total_out < out.size()) {
-        out.resize(static_cast<std::size_t>(zs.total_out));
-        out.shrink_to_fit();
+    out.resize(static_cast<std::size_t>(zs.total_out));
+    out.shrink_to_fit();
+    return out;
+}
+
+#ifdef LEVELKIT_HAVE_LIBDEFLATE
+struct DecompressorFree {
+    void operator()(libdeflate_decompressor* d) const noexcept { libdeflate_free_decompressor(d); }
+};
+
+// The fast decoder, into a buffer of at most `capacity` bytes that it fills in one go. Its pages
+// cost memory only as far as the output reaches. No result when it fails for any reason,
+// including a buffer too small: the reference decoder then has the last word.
+std::optional<Bytes> inflateWithLibdeflate(std::span<const std::uint8_t> compressed,
+                                           std::uint64_t capacity) {
+    const std::unique_ptr<libdeflate_decompressor, DecompressorFree> decompressor(
+        libdeflate_alloc_decompressor());
+    if (!decompressor) {
+        return std::nullopt;
+    }
+    Bytes out(static_cast<std::size_t>(std::min(capacity, plausibleSize(compressed))));
+    std::size_t consumed = 0;  // asking for it lets bytes follow the stream
+    std::size_t produced = 0;
+    if (libdeflate_zlib_decompress_ex(decompressor.get(), compressed.data(), compressed.size(),
+                                      out.data(), out.size(), &consumed,
+                                      &produced) != LIBDEFLATE_SUCCESS) {
+        return std::nullopt;
+    }
+    out.resize(produced);
+    out.shrink_to_fit();
+    return out;
+}
+#else
+std::optional<Bytes> inflateWithLibdeflate(std::span<const std::uint8_t>, std::uint64_t) {
+    return std::nullopt;
+}
+#endif
+
+}  // namespace
+
+std::optional<Bytes> inflateStream(std::span<const std::uint8_t> compressed,
+                                   std::uint32_t expectedSize) {
+    // Told to expect nothing, zlib's one-shot decoder still lends itself one byte of room and
+    // then reports an empty result; levels recorded that way must read the same here.
+    const std::uint64_t capacity = std::max<std::uint64_t>(expectedSize, 1);
+    // The fast decoder reads some malformed block headers that zlib refuses; it is trusted only
+    // with streams that have none, and only when it succeeds.
+    std::optional<Bytes> out = inflateWithLibdeflate(compressed, capacity);
+    if (!out || !hasUnambiguousBlocks(compressed)) {
+        out.reset();  // never two decoded buffers at once
+        out = inflateWithZlib(compressed, capacity);
+    }
+    if (out && expectedSize == 0) {
+        out->clear();
     }
     return out;
 }
