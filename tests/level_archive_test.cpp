@@ -113,7 +113,9 @@ TEST(LevelArchive, StreamNumbersAddressTheirSlotModuloFour) {
     const std::string path = writeLevel(dir, levelgen::sampleLevel(levelgen::kSmallVersion));
     const std::vector<std::pair<int, std::size_t>> table = {
         {0, 0}, {2, 2}, {4, 0}, {7, 3}, {-1, 3}, {-3, 1}, {INT_MIN, 0}, {INT_MAX, 3}};
-    for (const auto& [n, slot] : table) {
+    for (const auto& entry : table) {
+        const int n = entry.first;  // lambdas below cannot capture a structured binding in clang
+        const std::size_t slot = entry.second;
         SCOPED_TRACE(n);
         LevelArchive archive = readLevel(path);
         const LevelArchive before = archive;
