@@ -57,6 +57,12 @@ void countWord(EventUsage& usage, EventWord word) {
 
 EventUsage countEvents(const EventMapView& map) {
     EventUsage usage;
+    // A map with no columns has no cells, however many rows its header claims: walking four billion
+    // empty rows would cost seconds on a level of a few hundred bytes. Any other width is bounded by
+    // the decoded bytes the view holds.
+    if (map.width == 0) {
+        return usage;
+    }
     for (std::uint32_t y = 0; y < map.height; ++y) {
         for (std::uint32_t x = 0; x < map.width; ++x) {
             countWord(usage, eventAt(map, x, y));
