@@ -71,16 +71,30 @@ TEST(SwapList, ParsesPermittedTextAndRejectsAnythingElse) {
 
 TEST(SwapList, ReadsAFileOrGivesNoList) {
     testsupport::ScratchDir dir;
-    const std::string good = dir.file("good.txt");
-    const std::string bad = dir.file("bad.txt");
-    levelgen::writeFile(good, {'7', ' ', '8', '\n'});
-    levelgen::writeFile(bad, {'7', ';', '8'});
+    const std::string small = dir.file("small.txt");
+    const std::string large = dir.file("large.txt");
+    const std::string lateBadByte = dir.file("late.txt");
+    levelgen::writeFile(small, {'7', ' ', '8', '\n'});
+    // Longer than any single read, so the file arrives in pieces; a number spans two of them.
+    std::string text = "1";
+    for (int i = 0; i < 30000; ++i) {
+        text += " 4095\r\n1";
+    }
+    levelgen::writeFile(large, levelgen::Bytes(text.begin(), text.end()));
+    text.back() = ';';
+    levelgen::writeFile(lateBadByte, levelgen::Bytes(text.begin(), text.end()));
 
-    const std::optional<levelkit::SwapList> list = levelkit::readSwapList(good);
+    std::optional<levelkit::SwapList> list = levelkit::readSwapList(small);
     ASSERT_TRUE(list);
     EXPECT_EQ(list->entries, packed({{7, 8}}));
-    EXPECT_FALSE(levelkit::readSwapList(bad));
+    list = levelkit::readSwapList(large);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->entries, packed(Pairs(30000, {1, 4095})));
+
+    EXPECT_FALSE(levelkit::readSwapList(lateBadByte));
     EXPECT_FALSE(levelkit::readSwapList(dir.file("missing.txt")));
+    // A folder opens, claims an enormous length and then reads nothing.
+    EXPECT_FALSE(levelkit::readSwapList(dir.path().string()));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "tool/swap_list.hpp"
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <limits>
 
 #include "archive/bytes.hpp"
@@ -9,9 +11,36 @@
 namespace levelkit {
 namespace {
 
-constexpr bool isDigit(std::uint8_t byte) { return byte >= '0' && byte <= '9'; }
+constexpr bool isDigit(std::uint8_t byte) {
+    return byte >= '0' && byte <= '9';
+}
 constexpr bool isSeparator(std::uint8_t byte) {
     return byte == '\t' || byte == '\n' || byte == '\r' || byte == ' ';
+}
+constexpr bool isPermitted(std::uint8_t byte) {
+    return isDigit(byte) || isSeparator(byte);
+}
+
+// Reads the whole file. The length it reports is not trusted for the allocation: a directory
+// reports an enormous one and then fails to read. So the buffer grows with the bytes actually read,
+// and a byte that is not permitted ends the read at once (a large sparse file is all NUL bytes).
+std::optional<Bytes> readPermittedText(std::FILE* file) {
+    Bytes text;
+    std::array<std::uint8_t, 64 * 1024> chunk;
+    for (;;) {
+        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
+        const std::span<const std::uint8_t> read(chunk.data(), got);
+        if (!std::all_of(read.begin(), read.end(), isPermitted)) {
+            return std::nullopt;
+        }
+        text.insert(text.end(), read.begin(), read.end());
+        if (got < chunk.size()) {
+            if (std::ferror(file)) {
+                return std::nullopt;
+            }
+            return text;
+        }
+    }
 }
 
 // Converts the next digit run at or after `pos`, leaving `pos` after it. Saturates at 32 bits.
@@ -60,15 +89,11 @@ std::optional<SwapList> readSwapList(const std::string& path) {
     if (!file) {
         return std::nullopt;
     }
-    const std::optional<std::uint64_t> length = fileLength(file.get());
-    if (!length || *length > std::numeric_limits<std::size_t>::max()) {
+    const std::optional<Bytes> text = readPermittedText(file.get());
+    if (!text) {
         return std::nullopt;
     }
-    Bytes text(static_cast<std::size_t>(*length));
-    if (!readExactly(file.get(), text)) {
-        return std::nullopt;
-    }
-    return parseSwapList(text);
+    return parseSwapList(*text);
 }
 
 }  // namespace levelkit
