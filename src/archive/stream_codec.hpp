@@ -12,9 +12,10 @@ namespace levelkit {
 // Every stream is compressed at the highest level, so that a level saved twice has the same bytes.
 inline constexpr int kCompressionLevel = 9;
 
-// Decodes one zlib-format stream. Succeeds exactly when the stream ends within `expectedSize`
-// decoded bytes; bytes after its end are ignored. The result holds the bytes decoded, never more
-// than `expectedSize`.
+// Decodes one zlib-format stream exactly as zlib's one-shot `uncompress` does with a buffer of
+// `expectedSize` bytes: it succeeds when the stream ends within `expectedSize` decoded bytes (within
+// one byte when `expectedSize` is 0, the result then being empty); bytes after its end are
+// ignored. The result holds the bytes decoded, never more than `expectedSize`.
 //
 // `expectedSize` comes from a level header and may lie: it caps the output but is never allocated
 // on its word alone. Memory grows with the bytes actually decoded, within what the input could
