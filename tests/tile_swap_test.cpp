@@ -275,7 +275,8 @@ TEST(TileSwap, FailuresLeaveTheLevelUntouched) {
          "Level LEVEL loaded.\nBad input for compression!\n\nAn error occurred while "
          "compressing!\n"},
         {"level cannot be written", "1 2", keep, 4096,
-         "Level LEVEL loaded.\nFailed to write file: LEVEL (File too large)\n"},
+         "Level LEVEL loaded.\nFailed to write file: LEVEL (" + testsupport::fileSizeLimitReason() +
+             ")\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

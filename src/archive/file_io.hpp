@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace levelkit {
 
@@ -15,7 +16,8 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens with the C library's modes ("rb" for every input of this tool).
+// Opens with the C library's modes ("rb" for every input of this tool). On Windows `path` is UTF-8,
+// so that names in any script open.
 FilePtr openFile(const std::string& path, const char* mode);
 
 // The length of an open file, found by seeking to its end and back to the start.
@@ -31,6 +33,14 @@ bool readExactly(std::FILE* file, std::span<std::uint8_t> out);
 //
 // On failure the temporary file is removed, the old file is untouched, and
 // "Failed to write file: <path> (<reason>)" is printed.
+//
+// On Windows paths are UTF-8 and the replacement is MoveFileExW(MOVEFILE_REPLACE_EXISTING |
+// MOVEFILE_WRITE_THROUGH) of a flushed temporary file; a link there is followed as well, but the
+// new file takes the folder's default permissions.
 bool replaceFile(const std::string& path, std::span<const std::span<const std::uint8_t>> pieces);
+
+// `replaceFile` for a text file, which is what a file opened with mode "w" gets: every "\n" of
+// `text` becomes the platform's line end ("\r\n" on Windows).
+bool replaceTextFile(const std::string& path, std::string_view text);
 
 }  // namespace levelkit

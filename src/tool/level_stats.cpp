@@ -3,7 +3,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <optional>
-#include <span>
 
 #include "archive/file_io.hpp"
 #include "archive/loaded_level.hpp"
@@ -118,10 +117,7 @@ void writeLevelStats(const std::string& levelPath) {
     releaseLevel(level);
 
     const std::string reportName = statsFileName(levelPath);
-    const std::string report = formatStatsReport(levelPath, usage);
-    const std::span<const std::uint8_t> pieces[] = {
-        {reinterpret_cast<const std::uint8_t*>(report.data()), report.size()}};
-    if (replaceFile(reportName, pieces)) {
+    if (replaceTextFile(reportName, formatStatsReport(levelPath, usage))) {
         std::printf("Statsfile created at:\n%s", reportName.c_str());
     }
 }

@@ -61,7 +61,28 @@ void drain(int outFd, int errFd, std::string& out, std::string& err) {
 
 }  // namespace
 
+std::string withLineFeeds(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+bool windowsTarget() {
+    const char* target = std::getenv("LEVELKIT_TARGET");
+    return target != nullptr && std::string(target) == "windows";
+}
+
+std::string fileSizeLimitReason() {
+    return windowsTarget() ? "General failure" : "File too large";
+}
+
 RunResult runLevelkit(const std::vector<std::string>& args, const RunOptions& options) {
+    const char* override = std::getenv("LEVELKIT_EXE");
+    const std::string program = override != nullptr && *override != '\0' ? override : LEVELKIT_EXE;
     // Pipes rather than files: a file-size limit set for the tool must not cut what it prints.
     int outPipe[2];
     int errPipe[2];
@@ -90,13 +111,12 @@ RunResult runLevelkit(const std::vector<std::string>& args, const RunOptions& op
             ::_exit(127);
         }
         std::vector<char*> argv;
-        static char program[] = LEVELKIT_EXE;
-        argv.push_back(program);
+        argv.push_back(const_cast<char*>(program.c_str()));
         for (const std::string& arg : args) {
             argv.push_back(const_cast<char*>(arg.c_str()));
         }
         argv.push_back(nullptr);
-        ::execv(program, argv.data());
+        ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(outPipe[1]);
@@ -106,6 +126,9 @@ RunResult runLevelkit(const std::vector<std::string>& args, const RunOptions& op
     int wstatus = 0;
     ::waitpid(pid, &wstatus, 0);
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    if (windowsTarget()) {  // standard output is in text mode there
+        result.out = withLineFeeds(result.out);
+    }
     return result;
 }
 

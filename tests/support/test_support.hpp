@@ -40,7 +40,20 @@ struct RunOptions {
     std::string workingDirectory;  // empty: the test's own
 };
 
-// Runs the built levelkit with `args` (without the program name).
+// True when the tests run a Windows build of the tool (LEVELKIT_TARGET=windows, set by
+// scripts/windows-test): its text files end lines in "\r\n", and it keeps no permission bits.
+bool windowsTarget();
+
+// `text` with every "\r\n" turned into "\n": what a text-mode reader on Windows sees.
+std::string withLineFeeds(const std::string& text);
+
+// The reason in "Failed to write file: PATH (reason)" when RunOptions::fileSizeLimit stops a write:
+// strerror(EFBIG) on Linux; wine hands EFBIG to a Windows program as ERROR_GEN_FAILURE.
+std::string fileSizeLimitReason();
+
+// Runs the built levelkit with `args` (without the program name), or the program named by the
+// environment variable LEVELKIT_EXE when it is set (scripts/windows-test points it at a script that
+// starts levelkit.exe under wine). A Windows build's "\r\n" on standard output reads as "\n".
 RunResult runLevelkit(const std::vector<std::string>& args, const RunOptions& options = {});
 
 inline bool exists(const std::string& path) { return std::filesystem::exists(path); }
