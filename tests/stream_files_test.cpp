@@ -156,6 +156,23 @@ TEST(StreamFiles, FuseCompressesTheRawFilesFoundAndRewritesTheLevel) {
     }
 }
 
+TEST(StreamFiles, FuseRefusesARawFileTooLongForAStream) {
+    testsupport::ScratchDir dir;
+    const std::string level = dir.file("a.lvl");
+    const levelgen::LevelParts parts = untidySample(levelgen::kSmallVersion);
+    levelgen::writeFile(level, levelgen::buildLevel(parts));
+    levelgen::writeFile(rawName(level, 1), {});
+    fs::resize_file(rawName(level, 1), 0x100000000ull);  // sparse: costs no disk
+
+    const testsupport::RunResult run = runLevelkit({"fuse", level});
+    EXPECT_EQ(run.out, loaded(level) + "Couldn't find stream 0!\nRaw stream file " +
+                           rawName(level, 1) +
+                           " holds 4294967296 bytes, more than a stream 1 can hold!\n"
+                           "An error occurred while compressing stream 1!\n"
+                           "Couldn't find stream 2!\nCouldn't find stream 3!\n");
+    EXPECT_EQ(levelgen::readFile(level), levelgen::buildLevel(corrected(parts)));
+}
+
 TEST(StreamFiles, SplitReportsAStreamThatDoesNotDecodeAndWritesTheOthers) {
     const levelgen::LevelParts sample = levelgen::sampleLevel(levelgen::kSmallVersion);
     struct Case {
