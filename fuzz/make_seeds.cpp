@@ -1,6 +1,7 @@
 // make-seeds DIR: writes the seed corpora of the fuzz targets, one folder per target (level,
-// split_fuse, swap_list, event_stats), each emptied first. The inputs come from the project's level
-// builder, so no binary level is checked in, and each stays within the targets' 64 KiB input cap.
+// split_fuse, swap_list, event_stats, decoder_differential), each emptied first. The inputs come
+// from the project's level builder, so no binary level is checked in, and each stays within the
+// targets' 64 KiB input cap.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -192,6 +193,41 @@ Seeds eventStatsSeeds() {
     return seeds;
 }
 
+// A recorded size as a little-endian word, a mode byte (1: raw deflate data that the target
+// wraps itself), then the stream.
+Bytes decoderInput(std::uint32_t recorded, const Bytes& stream, bool raw = false) {
+    Bytes input(5, 0);
+    putLE(input, 0, 4, recorded);
+    input[4] = raw ? 1 : 0;
+    if (raw) {
+        input.insert(input.end(), stream.begin() + 2, stream.end() - 4);
+    } else {
+        input.insert(input.end(), stream.begin(), stream.end());
+    }
+    return input;
+}
+
+// Every hand-made corner of the format, recorded exactly, too small and too large, as it is and
+// as raw deflate data, and compressed data of a few kinds.
+Seeds decoderSeeds() {
+    Seeds seeds;
+    for (const HandmadeStream& s : handmadeStreams()) {
+        const auto size = static_cast<std::uint32_t>(s.lenientOutput.size());
+        seeds.emplace_back(s.name, decoderInput(size, s.stream));
+        seeds.emplace_back(s.name + "_raw", decoderInput(size, s.stream, true));
+        seeds.emplace_back(s.name + "_recorded_smaller",
+                           decoderInput(size == 0 ? 0 : size - 1, s.stream));
+        seeds.emplace_back(s.name + "_recorded_larger", decoderInput(size + 1000, s.stream));
+    }
+    const Bytes map = compress(sparseEventMap(32, 32, 5, 4));
+    seeds.emplace_back("sparse_map", decoderInput(32 * 32 * 4, map));
+    seeds.emplace_back("sparse_map_raw", decoderInput(32 * 32 * 4, map, true));
+    seeds.emplace_back("random", decoderInput(2000, compress(pseudoRandomBytes(2000, 8))));
+    seeds.emplace_back("empty", decoderInput(0, compress({})));
+    seeds.emplace_back("one_byte_recorded_empty", decoderInput(0, compress({'A'})));
+    return seeds;
+}
+
 void writeSeeds(const fs::path& dir, const Seeds& seeds) {
     fs::create_directories(dir);
     for (const auto& [name, bytes] : seeds) {
@@ -208,12 +244,14 @@ int main(int argc, char** argv) {
     }
     const fs::path root(argv[1]);
     const Seeds levels = levelSeeds();
-    for (const char* target : {"level", "split_fuse", "swap_list", "event_stats"}) {
+    for (const char* target :
+         {"level", "split_fuse", "swap_list", "event_stats", "decoder_differential"}) {
         fs::remove_all(root / target);
     }
     writeSeeds(root / "level", levels);
     writeSeeds(root / "split_fuse", levels);
     writeSeeds(root / "swap_list", swapListSeeds());
     writeSeeds(root / "event_stats", eventStatsSeeds());
+    writeSeeds(root / "decoder_differential", decoderSeeds());
     return 0;
 }
