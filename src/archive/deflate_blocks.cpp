@@ -1,7 +1,9 @@
 #include "archive/deflate_blocks.hpp"
 
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstring>
 #include <optional>
 
 namespace levelkit {
@@ -10,6 +12,7 @@ namespace {
 constexpr std::size_t kZlibHeaderSize = 2;
 constexpr unsigned kMaxCodeLength = 15;
 constexpr unsigned kFastBits = 10;  // codes up to this long decode with one table look-up
+constexpr unsigned kFastMask = (1u << kFastBits) - 1;
 
 constexpr unsigned kEndOfBlock = 256;
 constexpr unsigned kLiteralLengthSymbols = 286;  // 286 and 287 are reserved
@@ -39,18 +42,23 @@ struct BitReader {
     unsigned padding = 0;
 };
 
-// Tops the buffer up to at least 56 bits.
-void refill(BitReader& r) {
-    if (r.end - r.next >= 8) {
-        std::uint64_t word = 0;
+// Eight input bytes as a little-endian word.
+std::uint64_t load64LE(const std::uint8_t* p) {
+    std::uint64_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, p, sizeof(word));
+    } else {
         for (unsigned i = 0; i < 8; ++i) {
-            word |= std::uint64_t{r.next[i]} << (8 * i);
+            word |= std::uint64_t{p[i]} << (8 * i);
         }
-        r.bits |= word << r.count;
-        r.next += (63 - r.count) / 8;
-        r.count |= 56;
-        return;
     }
+    return word;
+}
+
+// Tops the buffer up to at least 56 bits. Far from the end it loads eight bytes and keeps the
+// whole ones that fit; the bits above `count` then already hold the next byte, which the next
+// load puts in the same place again.
+void refillNearTheEnd(BitReader& r) {
     while (r.count <= 56) {
         if (r.next < r.end) {
             r.bits |= std::uint64_t{*r.next++} << r.count;
@@ -58,6 +66,16 @@ void refill(BitReader& r) {
             ++r.padding;
         }
         r.count += 8;
+    }
+}
+
+void refill(BitReader& r) {
+    if (r.end - r.next >= 8) [[likely]] {
+        r.bits |= load64LE(r.next) << r.count;
+        r.next += (63 - r.count) / 8;
+        r.count |= 56;
+    } else {
+        refillNearTheEnd(r);
     }
 }
 
@@ -83,12 +101,53 @@ unsigned takeRefilled(BitReader& r, unsigned n) {
 
 // A complete canonical Huffman code. `fast` maps the next kFastBits input bits to
 // (symbol << 4) | length for codes of up to kFastBits bits, and to 0 for the prefixes of longer
-// codes, which are found from `counts` and `sorted`.
+// codes, which are found from `counts` and `sorted`. `steps` is the same table for the walk over a
+// block's data: what the symbol is (a Step kind) and how many bits it takes with its extra bits.
 struct Code {
     std::array<std::uint16_t, 1u << kFastBits> fast{};
     std::array<std::uint16_t, kMaxCodeLength + 1> counts{};
     std::array<std::uint16_t, kFixedLiteralLengthCodes> sorted{};
+    std::array<std::uint16_t, 1u << kFastBits> steps{};
 };
+
+// A step entry is (kind << kStepKindShift) | bits; 0 sends the walk to the slow path.
+enum StepKind : unsigned { kLongCode = 0, kLiteral = 1, kLength = 2, kEnd = 3, kReserved = 4 };
+constexpr unsigned kStepKindShift = 5;
+constexpr unsigned kStepBitsMask = (1u << kStepKindShift) - 1;
+// A distance step is kLiteral (a usable distance) or kReserved.
+constexpr StepKind kDistance = kLiteral;
+
+unsigned step(StepKind kind, unsigned bits) {
+    return (kind << kStepKindShift) | bits;
+}
+
+// The step of a literal/length symbol, counting `codeBits` for its codeword.
+unsigned literalStep(unsigned symbol, unsigned codeBits) {
+    if (symbol < kEndOfBlock) {
+        return step(kLiteral, codeBits);
+    }
+    if (symbol == kEndOfBlock) {
+        return step(kEnd, codeBits);
+    }
+    if (symbol >= kLiteralLengthSymbols) {
+        return step(kReserved, codeBits);
+    }
+    return step(kLength, codeBits + kLengthExtraBits[symbol - kEndOfBlock - 1]);
+}
+
+unsigned distanceStep(unsigned symbol, unsigned codeBits) {
+    if (symbol >= kDistanceSymbols) {
+        return step(kReserved, codeBits);
+    }
+    return step(kDistance, codeBits + kDistanceExtraBits[symbol]);
+}
+
+void prepareSteps(Code& code, unsigned (*stepOf)(unsigned, unsigned)) {
+    for (std::size_t i = 0; i < code.fast.size(); ++i) {
+        const std::uint16_t entry = code.fast[i];
+        code.steps[i] = entry == 0 ? 0 : static_cast<std::uint16_t>(stepOf(entry >> 4, entry & 15));
+    }
+}
 
 unsigned reversed(unsigned code, unsigned length) {
     unsigned out = 0;
@@ -145,7 +204,7 @@ bool buildCode(Code& code, std::span<const std::uint8_t> lengths) {
 
 // Decodes one symbol; at least kMaxCodeLength bits must be buffered.
 unsigned decode(BitReader& r, const Code& code) {
-    const std::uint16_t entry = code.fast[r.bits & ((1u << kFastBits) - 1)];
+    const std::uint16_t entry = code.fast[r.bits & kFastMask];
     if (entry != 0) {
         take(r, entry & 15);
         return entry >> 4;
@@ -167,9 +226,10 @@ unsigned decode(BitReader& r, const Code& code) {
     return 0;  // unreachable for a complete code
 }
 
-// Walks the symbols of one Huffman-coded block up to its end-of-block symbol.
-bool walkCodedBlock(BitReader& r, const Code& literals, const Code& distances,
-                    unsigned literalLimit, unsigned distanceLimit) {
+// Walks the symbols of one Huffman-coded block up to its end-of-block symbol. The walk has no
+// branch on whether a symbol is a literal or a length, which varies without pattern: the distance
+// after it is always looked up, and its bits are taken only after a length.
+bool walkSymbols(BitReader& r, const Code& literals, const Code& distances) {
     for (;;) {
         // One length and one distance with their extra bits need at most 48 bits.
         if (r.count < 48) {
@@ -178,23 +238,36 @@ bool walkCodedBlock(BitReader& r, const Code& literals, const Code& distances,
                 return false;
             }
         }
-        const unsigned symbol = decode(r, literals);
-        if (symbol < kEndOfBlock) {
-            continue;
+        unsigned literal = literals.steps[r.bits & kFastMask];
+        if (literal == kLongCode) {
+            const unsigned symbol = decode(r, literals);
+            literal = literalStep(symbol, 0);
         }
-        if (symbol == kEndOfBlock) {
-            return !overran(r);
+        take(r, literal & kStepBitsMask);
+        const unsigned kind = literal >> kStepKindShift;
+        if (kind >= kEnd) {
+            return kind == kEnd && !overran(r);
         }
-        if (symbol >= literalLimit) {
-            return false;
+        const unsigned isLength = kind == kLength ? 1 : 0;
+        unsigned distance = distances.steps[r.bits & kFastMask];
+        if ((isLength & ((distance >> kStepKindShift) != kDistance ? 1 : 0)) != 0) {
+            if (distance != kLongCode) {
+                return false;
+            }
+            distance = distanceStep(decode(r, distances), 0);
+            if ((distance >> kStepKindShift) != kDistance) {
+                return false;
+            }
         }
-        take(r, kLengthExtraBits[symbol - kEndOfBlock - 1]);
-        const unsigned distance = decode(r, distances);
-        if (distance >= distanceLimit) {
-            return false;
-        }
-        take(r, kDistanceExtraBits[distance]);
+        take(r, distance & kStepBitsMask & (0u - isLength));
     }
+}
+
+bool walkCodedBlock(BitReader& reader, const Code& literals, const Code& distances) {
+    BitReader r = reader;  // a local copy stays in registers
+    const bool ok = walkSymbols(r, literals, distances);
+    reader = r;
+    return ok;
 }
 
 bool walkStoredBlock(BitReader& r, const std::uint8_t* begin) {
@@ -268,7 +341,9 @@ bool walkDynamicBlock(BitReader& r, Code& literals, Code& distances) {
         !buildCode(distances, std::span(lengths).subspan(literalCount, distanceCount))) {
         return false;
     }
-    return walkCodedBlock(r, literals, distances, kLiteralLengthSymbols, kDistanceSymbols);
+    prepareSteps(literals, literalStep);
+    prepareSteps(distances, distanceStep);
+    return walkCodedBlock(r, literals, distances);
 }
 
 struct FixedCodes {
@@ -286,6 +361,8 @@ FixedCodes makeFixedCodes() {
     distanceLengths.fill(5);
     buildCode(codes.literals, literalLengths);
     buildCode(codes.distances, distanceLengths);
+    prepareSteps(codes.literals, literalStep);
+    prepareSteps(codes.distances, distanceStep);
     return codes;
 }
 
@@ -312,8 +389,7 @@ bool hasUnambiguousBlocks(std::span<const std::uint8_t> zlibStream) {
                 if (!fixed) {
                     fixed = makeFixedCodes();
                 }
-                ok = walkCodedBlock(r, fixed->literals, fixed->distances, kLiteralLengthSymbols,
-                                    kDistanceSymbols);
+                ok = walkCodedBlock(r, fixed->literals, fixed->distances);
                 break;
             case 2:
                 ok = walkDynamicBlock(r, literals, distances);
