@@ -3,8 +3,10 @@
 // input.
 #pragma once
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,18 +25,24 @@ inline constexpr std::size_t kMaxInputSize = 64 * 1024;
 
 // A folder for the whole process, reused by every input and removed when the process exits. It
 // lives on a memory file system when there is one, where the fsync of every save costs nothing.
+//
+// libFuzzer leaves without running destructors when it is interrupted or finds a crash, so the
+// folder is named after the process, and each new process removes the folders of processes that
+// are gone.
 class Scratch {
 public:
     Scratch() {
-        const std::filesystem::path shm = "/dev/shm";
-        const std::filesystem::path base =
-            ::access(shm.c_str(), W_OK) == 0 ? shm : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "levelkit-fuzz.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
+        namespace fs = std::filesystem;
+        const fs::path shm = "/dev/shm";
+        const fs::path base = ::access(shm.c_str(), W_OK) == 0 ? shm : fs::temp_directory_path();
+        removeAbandoned(base);
+        path_ = base / (kPrefix + std::to_string(::getpid()));
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+        if (!fs::create_directory(path_, ignored)) {
+            std::perror("scratch folder");
             std::abort();
         }
-        path_ = pattern;
         // The library reports on standard output; libFuzzer's own report on standard error stays
         // readable without it.
         if (std::freopen("/dev/null", "w", stdout) == nullptr) {
@@ -51,6 +59,23 @@ public:
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
 private:
+    static inline const std::string kPrefix = "levelkit-fuzz.";
+
+    static void removeAbandoned(const std::filesystem::path& base) {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(base, error)) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(kPrefix, 0) != 0) {
+                continue;
+            }
+            const std::string pid = name.substr(kPrefix.size());
+            if (!pid.empty() && pid.find_first_not_of("0123456789") == std::string::npos &&
+                ::kill(static_cast<pid_t>(std::stol(pid)), 0) != 0 && errno == ESRCH) {
+                std::filesystem::remove_all(entry.path(), error);
+            }
+        }
+    }
+
     std::filesystem::path path_;
 };
 
