@@ -18,6 +18,8 @@ namespace {
 // coded in two bits), so no honest stream decodes past this bound.
 constexpr std::uint64_t kMaxInflateRatio = 1032;
 constexpr std::uint64_t kInflateSlack = 64 * 1024;
+// Below this expansion zlib alone decodes faster than the fast decoder and the walk together.
+constexpr std::uint64_t kFastDecoderMinRatio = 6;
 
 std::uint64_t plausibleSize(std::span<const std::uint8_t> compressed) {
     return compressed.size() * kMaxInflateRatio + kInflateSlack;
@@ -115,8 +117,12 @@ std::optional<Bytes> inflateStream(std::span<const std::uint8_t> compressed,
     // then reports an empty result; levels recorded that way must read the same here.
     const std::uint64_t capacity = std::max<std::uint64_t>(expectedSize, 1);
     // The fast decoder reads some malformed block headers that zlib refuses; it is trusted only
-    // with streams that have none, and only when it succeeds.
-    std::optional<Bytes> out = inflateWithLibdeflate(compressed, capacity);
+    // with streams that have none, and only when it succeeds. Telling costs a walk over the
+    // compressed symbols, which pays only where each compressed byte expands into several.
+    std::optional<Bytes> out;
+    if (capacity / kFastDecoderMinRatio >= compressed.size()) {
+        out = inflateWithLibdeflate(compressed, capacity);
+    }
     if (!out || !hasUnambiguousBlocks(compressed)) {
         out.reset();  // never two decoded buffers at once
         out = inflateWithZlib(compressed, capacity);
