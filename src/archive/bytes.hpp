@@ -2,8 +2,8 @@
 //
 // Every byte field of a level file and of its decoded streams goes through these helpers; nothing
 // lays a struct over bytes. A reader or writer keeps an `ok` flag instead of failing per field: an
-// access outside the buffer clears it (a read yields 0, a write is dropped), so a whole run of field
-// accesses is followed by a single check.
+// access outside the buffer clears it (a read yields 0, a write is dropped), so a whole run of
+// field accesses is followed by a single check.
 #pragma once
 
 #include <array>
@@ -19,6 +19,13 @@
 
 namespace levelkit {
 
+// Memory for buffers. A buffer of 2 MiB or more is aligned to 2 MiB and offered huge pages where
+// the system has them, so that filling a decoded stream of hundreds of MiB takes hundreds of page
+// faults rather than tens of thousands; they cost most of the time of a plain decode. As for any
+// page, memory is taken only as the buffer is written.
+void* allocateBytes(std::size_t size);
+void freeBytes(void* bytes, std::size_t size) noexcept;
+
 // Leaves new elements uninitialised on resize, so that a buffer sized for a decoder's output costs
 // memory only for the pages the decoder actually writes.
 template <class T>
@@ -28,6 +35,9 @@ struct DefaultInitAllocator : std::allocator<T> {
     struct rebind {
         using other = DefaultInitAllocator<U>;
     };
+    static_assert(sizeof(T) == 1, "for byte buffers");
+    T* allocate(std::size_t n) { return static_cast<T*>(allocateBytes(n)); }
+    void deallocate(T* p, std::size_t n) noexcept { freeBytes(p, n); }
     template <class U>
     void construct(U* p) noexcept(std::is_nothrow_default_constructible_v<U>) {
         ::new (static_cast<void*>(p)) U;
@@ -62,7 +72,7 @@ constexpr bool fits(std::size_t size, std::size_t offset, std::size_t width) {
 
 template <class T>
 concept FieldInt = std::is_same_v<T, std::uint8_t> || std::is_same_v<T, std::uint16_t> ||
-                   std::is_same_v<T, std::uint32_t>;
+    std::is_same_v<T, std::uint32_t>;
 
 template <FieldInt T>
 T loadLE(ByteReader& r, std::size_t offset) {
