@@ -226,9 +226,8 @@ unsigned decode(BitReader& r, const Code& code) {
     return 0;  // unreachable for a complete code
 }
 
-// Walks the symbols of one Huffman-coded block up to its end-of-block symbol. The walk has no
-// branch on whether a symbol is a literal or a length, which varies without pattern: the distance
-// after it is always looked up, and its bits are taken only after a length.
+// Walks the symbols of one Huffman-coded block up to its end-of-block symbol. Each step takes a
+// symbol's codeword and extra bits at once, and a length's distance after it.
 bool walkSymbols(BitReader& r, const Code& literals, const Code& distances) {
     for (;;) {
         // One length and one distance with their extra bits need at most 48 bits.
@@ -248,9 +247,11 @@ bool walkSymbols(BitReader& r, const Code& literals, const Code& distances) {
         if (kind >= kEnd) {
             return kind == kEnd && !overran(r);
         }
-        const unsigned isLength = kind == kLength ? 1 : 0;
+        if (kind != kLength) {
+            continue;
+        }
         unsigned distance = distances.steps[r.bits & kFastMask];
-        if ((isLength & ((distance >> kStepKindShift) != kDistance ? 1 : 0)) != 0) {
+        if ((distance >> kStepKindShift) != kDistance) {
             if (distance != kLongCode) {
                 return false;
             }
@@ -259,7 +260,7 @@ bool walkSymbols(BitReader& r, const Code& literals, const Code& distances) {
                 return false;
             }
         }
-        take(r, distance & kStepBitsMask & (0u - isLength));
+        take(r, distance & kStepBitsMask);
     }
 }
 
