@@ -9,8 +9,8 @@
 namespace levelkit {
 namespace {
 
-// Every tile number's replacement, worked out once with `applySwap` so that each TileRef of the
-// level costs one lookup whatever the length of the list.
+// Every tile number's replacement, worked out once so that each TileRef of the level costs one
+// lookup whatever the length of the list.
 struct SwapTable {
     std::vector<TileRef> replacement;
     std::uint16_t tileMask;
@@ -19,7 +19,13 @@ struct SwapTable {
 SwapTable makeSwapTable(const SwapList& list, std::uint16_t tileMask) {
     SwapTable table{std::vector<TileRef>(std::size_t{tileMask} + 1), tileMask};
     for (std::size_t tile = 0; tile <= tileMask; ++tile) {
-        table.replacement[tile] = applySwap(static_cast<TileRef>(tile), list, tileMask);
+        table.replacement[tile] = static_cast<TileRef>(tile);
+    }
+    // Last entry first, so that what stays for each tile is its first entry's, as in applySwap; one
+    // pass over the list instead of one per tile number.
+    for (auto entry = list.entries.rbegin(); entry != list.entries.rend(); ++entry) {
+        table.replacement[fromTile(*entry) & tileMask] =
+            static_cast<TileRef>(toTile(*entry) & tileMask);
     }
     return table;
 }
