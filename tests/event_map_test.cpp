@@ -125,6 +125,7 @@ TEST(EventMapOf, RefusesAMapShorterThanItsCells) {
         {65536, 65536, 0, false},   // 2^32 cells: zero in 32-bit arithmetic
         {0x40000000, 1, 0, false},  // 2^32 bytes: zero in 32-bit arithmetic
         {0xFFFFFFFF, 0xFFFFFFFF, 64, false},
+        {0x80000000, 0x80000000, 64, false},  // 2^64 bytes: zero in 64-bit arithmetic
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << ", " << c.bytes);

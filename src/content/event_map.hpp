@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -22,11 +23,21 @@ struct LoadedLevel;
 
 using EventWord = std::uint32_t;
 
-constexpr std::uint32_t eventType(EventWord word) { return word & 0xFF; }
-constexpr std::uint32_t triggerId(EventWord word) { return (word >> 12) & 0x1F; }
-constexpr std::uint32_t textId(EventWord word) { return (word >> 12) & 0xF; }
-constexpr std::uint32_t secondTextId(EventWord word) { return (word >> 16) & 0xF; }
-constexpr std::uint32_t warpId(EventWord word) { return (word >> 12) & 0xFF; }
+constexpr std::uint32_t eventType(EventWord word) {
+    return word & 0xFF;
+}
+constexpr std::uint32_t triggerId(EventWord word) {
+    return (word >> 12) & 0x1F;
+}
+constexpr std::uint32_t textId(EventWord word) {
+    return (word >> 12) & 0xF;
+}
+constexpr std::uint32_t secondTextId(EventWord word) {
+    return (word >> 16) & 0xF;
+}
+constexpr std::uint32_t warpId(EventWord word) {
+    return (word >> 12) & 0xFF;
+}
 
 inline constexpr std::size_t kEventTypeCount = 256;
 inline constexpr std::size_t kTriggerIdCount = 32;
@@ -54,9 +65,14 @@ struct EventMapView {
 // reason has been printed.
 std::optional<EventMapView> eventMapOf(const LoadedLevel& level);
 
-// The byte length that a width and a height need, without 32-bit overflow.
+// The byte length that a width and a height need. The cell count always fits 64 bits, its bytes
+// may not: such a map needs more than any buffer holds, so the size saturates.
 constexpr std::uint64_t eventMapSize(std::uint32_t width, std::uint32_t height) {
-    return std::uint64_t{width} * height * sizeof(EventWord);
+    const std::uint64_t cells = std::uint64_t{width} * height;
+    constexpr std::uint64_t kMaxCells =
+        std::numeric_limits<std::uint64_t>::max() / sizeof(EventWord);
+    return cells > kMaxCells ? std::numeric_limits<std::uint64_t>::max()
+                             : cells * sizeof(EventWord);
 }
 
 // The word of cell (x, y); the view must hold it.
