@@ -32,24 +32,12 @@ std::wstring widen(std::string_view utf8) {
     return wide;
 }
 
-std::string narrow(std::wstring_view wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(wide.size());
-    const int length =
-        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
-    return utf8;
-}
-
 bool reportWriteFailure(const std::string& path, DWORD error) {
     wchar_t* text = nullptr;
     ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string reason = text != nullptr ? narrow(text) : "error " + std::to_string(error);
+    std::string reason = text != nullptr ? utf8FromWide(text) : "error " + std::to_string(error);
     ::LocalFree(text);
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
                                reason.back() == ' ' || reason.back() == '.')) {
@@ -166,6 +154,18 @@ bool reportWriteFailure(const std::string& path, int error) {
 }  // namespace
 
 #ifdef _WIN32
+
+std::string utf8FromWide(std::wstring_view wide) {
+    if (wide.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(wide.size());
+    const int length =
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, utf8.data(), length, nullptr, nullptr);
+    return utf8;
+}
 
 // _wfopen, so that a name in any script opens: fopen would take it in the ANSI code page.
 FilePtr openFile(const std::string& path, const char* mode) {

@@ -39,6 +39,12 @@ bool readExactly(std::FILE* file, std::span<std::uint8_t> out);
 // new file takes the folder's default permissions.
 bool replaceFile(const std::string& path, std::span<const std::span<const std::uint8_t>> pieces);
 
+#ifdef _WIN32
+// Text that Windows hands over as UTF-16 (arguments, system messages), in the UTF-8 that every path
+// and message has inside the program.
+std::string utf8FromWide(std::wstring_view wide);
+#endif
+
 // `replaceFile` for a text file, which is what a file opened with mode "w" gets: every "\n" of
 // `text` becomes the platform's line end ("\r\n" on Windows).
 bool replaceTextFile(const std::string& path, std::string_view text);

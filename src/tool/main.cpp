@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "archive/file_io.hpp"
+
 #include <string>
 #include <vector>
 
@@ -13,11 +15,7 @@
 int wmain(int argc, wchar_t** argv) {
     std::vector<std::string> arguments;
     for (int i = 0; i < argc; ++i) {
-        const int length =
-            ::WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string argument(static_cast<std::size_t>(length > 0 ? length - 1 : 0), '\0');
-        ::WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, argument.data(), length, nullptr, nullptr);
-        arguments.push_back(std::move(argument));
+        arguments.push_back(levelkit::utf8FromWide(argv[i]));
     }
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) {
